@@ -1,0 +1,163 @@
+#include "search/bm25/bm25.h"
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace vorda::typing::text {
+
+namespace {
+
+constexpr int kMaxCount = std::numeric_limits<int>::max();
+constexpr long long kMaxTotal = std::numeric_limits<long long>::max();
+
+const std::string& TokenKey(const std::string& token) { return token; }
+
+// Ids share the table with strings under their "%lld" spelling.
+std::string TokenKey(long long id) { return std::to_string(id); }
+
+// Counts each distinct token of a list, into any map keyed by the token type.
+template <typename Map, typename Token>
+Map CountTokens(const std::vector<Token>& tokens) {
+  Map counts;
+  counts.reserve(tokens.size());
+  for (const Token& token : tokens) ++counts[token];
+  return counts;
+}
+
+// Weighs every distinct token once, in ascending order, then normalises the
+// weights to sum to one.
+template <typename Token, typename Idf>
+std::map<Token, double> NormalisedQuery(const std::vector<Token>& tokens, const Idf& idf) {
+  std::map<Token, double> weights;
+  for (const Token& token : tokens) weights.emplace(token, 0.0);
+  double sum = 0.0;
+  for (auto& [token, weight] : weights) {
+    weight = idf(TokenKey(token));
+    sum += weight;
+  }
+  for (auto& entry : weights) entry.second /= sum;
+  return weights;
+}
+
+// Saturated term frequency c / (K + c) of every distinct token.
+template <typename Token>
+std::map<Token, double> SaturatedDocument(const std::vector<Token>& tokens, double length_factor) {
+  std::map<Token, double> weights;
+  for (const Token& token : tokens) weights[token] += 1.0;
+  for (auto& entry : weights) entry.second /= length_factor + entry.second;
+  return weights;
+}
+
+}  // namespace
+
+BM25::BM25(double b, double k1)
+    : _b(b), _k1(k1), _doc_count(0), _doc_length_total(0), _doc_length_average(0.0) {}
+
+BM25::~BM25() = default;
+
+void BM25::train(const std::vector<std::string>& corpus) {
+  if (corpus.empty()) throw std::runtime_error("trainning tokens_vec should not be empty");
+  _train(corpus);
+}
+
+void BM25::train(const std::vector<long long>& corpus) {
+  if (corpus.empty()) throw std::runtime_error("trainning tokens_vec should not be empty");
+  _train(corpus);
+}
+
+void BM25::train(const std::vector<std::vector<long long>>& corpus) {
+  if (corpus.empty()) throw std::runtime_error("trainning tokens_vec should not be empty");
+  for (const auto& document : corpus) _train(document);
+}
+
+void BM25::_train(const std::vector<std::string>& corpus) {
+  if (corpus.empty()) return;
+  _add_document(_token_frequency(corpus), corpus.size());
+}
+
+void BM25::_train(const std::vector<long long>& corpus) {
+  if (corpus.empty()) return;
+  _add_document(_token_frequency(corpus), corpus.size());
+}
+
+std::unordered_map<std::string, int> BM25::_token_frequency(
+    const std::vector<std::string>& tokens) const {
+  return CountTokens<std::unordered_map<std::string, int>>(tokens);
+}
+
+std::unordered_map<long long, int> BM25::_token_frequency(
+    const std::vector<long long>& tokens) const {
+  return CountTokens<std::unordered_map<long long, int>>(tokens);
+}
+
+// Merges one counted document. Every limit is checked before anything is
+// written, so a refused document leaves the statistics as they were.
+template <typename Counts>
+void BM25::_add_document(const Counts& counts, std::size_t length) {
+  if (_doc_count == kMaxCount) {
+    throw std::runtime_error("BM25 document count would exceed 2147483647");
+  }
+  if (length > static_cast<unsigned long long>(kMaxTotal - _doc_length_total)) {
+    throw std::runtime_error("BM25 total document length would exceed the signed 64-bit range");
+  }
+  for (const auto& [token, count] : counts) {
+    auto found = _doc_token_frequency.find(TokenKey(token));
+    if (found != _doc_token_frequency.end() && found->second > kMaxCount - count) {
+      throw std::runtime_error("BM25 token frequency would exceed 2147483647");
+    }
+  }
+
+  for (const auto& [token, count] : counts) _doc_token_frequency[TokenKey(token)] += count;
+  _doc_count += 1;
+  _doc_length_total += static_cast<long long>(length);
+  _doc_length_average =
+      static_cast<double>(_doc_length_total) / static_cast<double>(_doc_count);
+}
+
+double BM25::idf(const std::string& qi) const {
+  // N + 1 in 64 bits: a loaded count may already be the largest int.
+  const double documents_plus_one = static_cast<double>(static_cast<long long>(_doc_count) + 1);
+  auto found = _doc_token_frequency.find(qi);
+  const double occurrences =
+      found == _doc_token_frequency.end() ? 1.0 : static_cast<double>(found->second);
+  return std::log(documents_plus_one / (occurrences + 0.5));
+}
+
+void BM25::_check_initialized() const {
+  if (_doc_count == 0 || std::fabs(_doc_length_average) < 1e-9) {
+    throw std::runtime_error("BM25 has not been initialized");
+  }
+}
+
+// K = k1 * ((dl / avgdl) * b + (1 - b)), evaluated in that order.
+double BM25::_length_factor(std::size_t length) const {
+  const double dl = static_cast<double>(length);
+  return ((dl / _doc_length_average) * _b + (1.0 - _b)) * _k1;
+}
+
+std::map<std::string, double> BM25::encode_document(const std::vector<std::string>& tokens) const {
+  if (tokens.empty()) return {};
+  _check_initialized();
+  return SaturatedDocument(tokens, _length_factor(tokens.size()));
+}
+
+std::map<long long, double> BM25::encode_document(const std::vector<long long>& tokens) const {
+  if (tokens.empty()) return {};
+  _check_initialized();
+  return SaturatedDocument(tokens, _length_factor(tokens.size()));
+}
+
+std::map<std::string, double> BM25::encode_query(const std::vector<std::string>& tokens) const {
+  if (tokens.empty()) return {};
+  _check_initialized();
+  return NormalisedQuery(tokens, [this](const std::string& key) { return idf(key); });
+}
+
+std::map<long long, double> BM25::encode_query(const std::vector<long long>& tokens) const {
+  if (tokens.empty()) return {};
+  _check_initialized();
+  return NormalisedQuery(tokens, [this](const std::string& key) { return idf(key); });
+}
+
+}  // namespace vorda::typing::text

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace vorda::typing::text {
+
+// Corpus statistics for BM25 weighting, learnt one document at a time, and the
+// encoders that turn token lists into sparse vectors.
+//
+// Every token is keyed by text: a string token by its bytes, an id by its
+// decimal text, so the id 42 and the string "42" are one term.
+class BM25 {
+ public:
+  BM25(double b, double k1);
+  ~BM25();
+
+  void train(const std::vector<std::string>& corpus);
+  void train(const std::vector<long long>& corpus);
+  void train(const std::vector<std::vector<long long>>& corpus);
+
+  std::map<std::string, double> encode_document(const std::vector<std::string>& tokens) const;
+  std::map<long long, double> encode_document(const std::vector<long long>& tokens) const;
+
+  std::map<std::string, double> encode_query(const std::vector<std::string>& tokens) const;
+  std::map<long long, double> encode_query(const std::vector<long long>& tokens) const;
+
+ private:
+  void _train(const std::vector<std::string>& corpus);
+  void _train(const std::vector<long long>& corpus);
+
+  std::unordered_map<std::string, int> _token_frequency(
+      const std::vector<std::string>& tokens) const;
+  std::unordered_map<long long, int> _token_frequency(const std::vector<long long>& tokens) const;
+
+  double idf(const std::string& qi) const;
+
+  template <typename Counts>
+  void _add_document(const Counts& counts, std::size_t length);
+  void _check_initialized() const;
+  double _length_factor(std::size_t length) const;
+
+  double _b;
+  double _k1;
+  int _doc_count;
+  long long _doc_length_total;
+  double _doc_length_average;
+  std::unordered_map<std::string, int> _doc_token_frequency;
+};
+
+}  // namespace vorda::typing::text
