@@ -42,10 +42,13 @@ std::map<Token, double> NormalisedQuery(const std::vector<Token>& tokens, const 
 
 // Saturated term frequency c / (K + c) of every distinct token.
 template <typename Token>
-std::map<Token, double> SaturatedDocument(const std::vector<Token>& tokens, double length_factor) {
+std::map<Token, double> SaturatedDocument(const std::unordered_map<Token, int>& counts,
+                                          double length_factor) {
   std::map<Token, double> weights;
-  for (const Token& token : tokens) weights[token] += 1.0;
-  for (auto& entry : weights) entry.second /= length_factor + entry.second;
+  for (const auto& [token, count] : counts) {
+    const double c = static_cast<double>(count);
+    weights.emplace(token, c / (length_factor + c));
+  }
   return weights;
 }
 
@@ -73,12 +76,12 @@ void BM25::train(const std::vector<std::vector<long long>>& corpus) {
 
 void BM25::_train(const std::vector<std::string>& corpus) {
   if (corpus.empty()) return;
-  _add_document(_token_frequency(corpus), corpus.size());
+  _add_document(corpus);
 }
 
 void BM25::_train(const std::vector<long long>& corpus) {
   if (corpus.empty()) return;
-  _add_document(_token_frequency(corpus), corpus.size());
+  _add_document(corpus);
 }
 
 std::unordered_map<std::string, int> BM25::_token_frequency(
@@ -91,26 +94,30 @@ std::unordered_map<long long, int> BM25::_token_frequency(
   return CountTokens<std::unordered_map<long long, int>>(tokens);
 }
 
-// Merges one counted document. Every limit is checked before anything is
-// written, so a refused document leaves the statistics as they were.
-template <typename Counts>
-void BM25::_add_document(const Counts& counts, std::size_t length) {
+// Merges one document into the statistics, one table update per token. A
+// document that would overflow a counter is refused and its partial update
+// undone, so the statistics stay as they were.
+template <typename Token>
+void BM25::_add_document(const std::vector<Token>& corpus) {
   if (_doc_count == kMaxCount) {
     throw std::runtime_error("BM25 document count would exceed 2147483647");
   }
-  if (length > static_cast<unsigned long long>(kMaxTotal - _doc_length_total)) {
+  if (corpus.size() > static_cast<unsigned long long>(kMaxTotal - _doc_length_total)) {
     throw std::runtime_error("BM25 total document length would exceed the signed 64-bit range");
   }
-  for (const auto& [token, count] : counts) {
-    auto found = _doc_token_frequency.find(TokenKey(token));
-    if (found != _doc_token_frequency.end() && found->second > kMaxCount - count) {
+  std::vector<std::size_t> brought_new_key;
+  for (std::size_t i = 0; i < corpus.size(); ++i) {
+    auto [entry, inserted] = _doc_token_frequency.try_emplace(TokenKey(corpus[i]), 0);
+    if (inserted) brought_new_key.push_back(i);
+    if (entry->second == kMaxCount) {
+      for (std::size_t j = 0; j < i; ++j) --_doc_token_frequency.find(TokenKey(corpus[j]))->second;
+      for (std::size_t j : brought_new_key) _doc_token_frequency.erase(TokenKey(corpus[j]));
       throw std::runtime_error("BM25 token frequency would exceed 2147483647");
     }
+    ++entry->second;
   }
-
-  for (const auto& [token, count] : counts) _doc_token_frequency[TokenKey(token)] += count;
   _doc_count += 1;
-  _doc_length_total += static_cast<long long>(length);
+  _doc_length_total += static_cast<long long>(corpus.size());
   _doc_length_average =
       static_cast<double>(_doc_length_total) / static_cast<double>(_doc_count);
 }
@@ -139,13 +146,13 @@ double BM25::_length_factor(std::size_t length) const {
 std::map<std::string, double> BM25::encode_document(const std::vector<std::string>& tokens) const {
   if (tokens.empty()) return {};
   _check_initialized();
-  return SaturatedDocument(tokens, _length_factor(tokens.size()));
+  return SaturatedDocument(_token_frequency(tokens), _length_factor(tokens.size()));
 }
 
 std::map<long long, double> BM25::encode_document(const std::vector<long long>& tokens) const {
   if (tokens.empty()) return {};
   _check_initialized();
-  return SaturatedDocument(tokens, _length_factor(tokens.size()));
+  return SaturatedDocument(_token_frequency(tokens), _length_factor(tokens.size()));
 }
 
 std::map<std::string, double> BM25::encode_query(const std::vector<std::string>& tokens) const {

@@ -37,8 +37,8 @@ class BM25 {
 
   double idf(const std::string& qi) const;
 
-  template <typename Counts>
-  void _add_document(const Counts& counts, std::size_t length);
+  template <typename Token>
+  void _add_document(const std::vector<Token>& corpus);
   void _check_initialized() const;
   double _length_factor(std::size_t length) const;
 
