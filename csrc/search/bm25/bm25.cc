@@ -1,5 +1,6 @@
 #include "search/bm25/bm25.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -25,30 +26,45 @@ Map CountTokens(const std::vector<Token>& tokens) {
   return counts;
 }
 
+// Visits the distinct tokens of a list in ascending order, each with the
+// number of times it occurs. Sorting pointers costs less than building a
+// counting map for lists as short as documents and queries.
+template <typename Token, typename Visit>
+void ForEachDistinctInOrder(const std::vector<Token>& tokens, Visit visit) {
+  std::vector<const Token*> order(tokens.size());
+  for (std::size_t i = 0; i < tokens.size(); ++i) order[i] = &tokens[i];
+  std::sort(order.begin(), order.end(), [](const Token* a, const Token* b) { return *a < *b; });
+  for (std::size_t run = 0; run < order.size();) {
+    std::size_t end = run + 1;
+    while (end < order.size() && *order[end] == *order[run]) ++end;
+    visit(*order[run], static_cast<int>(end - run));
+    run = end;
+  }
+}
+
 // Weighs every distinct token once, in ascending order, then normalises the
 // weights to sum to one.
 template <typename Token, typename Idf>
 std::map<Token, double> NormalisedQuery(const std::vector<Token>& tokens, const Idf& idf) {
   std::map<Token, double> weights;
-  for (const Token& token : tokens) weights.emplace(token, 0.0);
   double sum = 0.0;
-  for (auto& [token, weight] : weights) {
-    weight = idf(TokenKey(token));
+  ForEachDistinctInOrder(tokens, [&](const Token& token, int) {
+    const double weight = idf(TokenKey(token));
     sum += weight;
-  }
+    weights.emplace_hint(weights.end(), token, weight);
+  });
   for (auto& entry : weights) entry.second /= sum;
   return weights;
 }
 
 // Saturated term frequency c / (K + c) of every distinct token.
 template <typename Token>
-std::map<Token, double> SaturatedDocument(const std::unordered_map<Token, int>& counts,
-                                          double length_factor) {
+std::map<Token, double> SaturatedDocument(const std::vector<Token>& tokens, double length_factor) {
   std::map<Token, double> weights;
-  for (const auto& [token, count] : counts) {
+  ForEachDistinctInOrder(tokens, [&](const Token& token, int count) {
     const double c = static_cast<double>(count);
-    weights.emplace(token, c / (length_factor + c));
-  }
+    weights.emplace_hint(weights.end(), token, c / (length_factor + c));
+  });
   return weights;
 }
 
@@ -146,13 +162,13 @@ double BM25::_length_factor(std::size_t length) const {
 std::map<std::string, double> BM25::encode_document(const std::vector<std::string>& tokens) const {
   if (tokens.empty()) return {};
   _check_initialized();
-  return SaturatedDocument(_token_frequency(tokens), _length_factor(tokens.size()));
+  return SaturatedDocument(tokens, _length_factor(tokens.size()));
 }
 
 std::map<long long, double> BM25::encode_document(const std::vector<long long>& tokens) const {
   if (tokens.empty()) return {};
   _check_initialized();
-  return SaturatedDocument(_token_frequency(tokens), _length_factor(tokens.size()));
+  return SaturatedDocument(tokens, _length_factor(tokens.size()));
 }
 
 std::map<std::string, double> BM25::encode_query(const std::vector<std::string>& tokens) const {
