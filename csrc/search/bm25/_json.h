@@ -333,7 +333,8 @@ class JSON {
           if (!skip) s += ",\n";
           // Names are escaped like string values so that the reader, which
           // decodes them, gives back the same bytes.
-          s += pad + "\"" + json_escape(member.first) + "\" : " + member.second.dump(depth + 1, tab);
+          s +=
+              pad + "\"" + json_escape(member.first) + "\" : " + member.second.dump(depth + 1, tab);
           skip = false;
         }
         s += "\n";
@@ -497,10 +498,8 @@ inline void consume_ws(const std::string& str, std::size_t& offset) {
   while (is_space(peek(str, offset))) ++offset;
 }
 
-// Decodes a quoted string. ok turns false, and the result is empty, when the
-// text is malformed.
-inline std::string parse_string_bytes(const std::string& str, std::size_t& offset, bool& ok) {
-  ok = false;
+// Decodes a quoted string; malformed text gives the empty string.
+inline std::string parse_string_bytes(const std::string& str, std::size_t& offset) {
   std::string val;
   ++offset;
   while (true) {
@@ -561,14 +560,12 @@ inline std::string parse_string_bytes(const std::string& str, std::size_t& offse
         break;
     }
   }
-  ok = true;
   return val;
 }
 
 inline JSON parse_string(const std::string& str, std::size_t& offset) {
-  bool ok;
   JSON value = JSON::Make(JSON::Class::String);
-  value = parse_string_bytes(str, offset, ok);
+  value = parse_string_bytes(str, offset);
   return value;
 }
 
@@ -587,8 +584,7 @@ inline JSON parse_object(const std::string& str, std::size_t& offset, int depth)
     std::string name;
     consume_ws(str, offset);
     if (peek(str, offset) == '"') {
-      bool ok;
-      name = parse_string_bytes(str, offset, ok);
+      name = parse_string_bytes(str, offset);
     } else {
       parse_next(str, offset, depth);
     }

@@ -17,15 +17,6 @@ const std::string& TokenKey(const std::string& token) { return token; }
 // Ids share the table with strings under their "%lld" spelling.
 std::string TokenKey(long long id) { return std::to_string(id); }
 
-// Counts each distinct token of a list, into any map keyed by the token type.
-template <typename Map, typename Token>
-Map CountTokens(const std::vector<Token>& tokens) {
-  Map counts;
-  counts.reserve(tokens.size());
-  for (const Token& token : tokens) ++counts[token];
-  return counts;
-}
-
 // Visits the distinct tokens of a list in ascending order, each with the
 // number of times it occurs. Sorting pointers costs less than building a
 // counting map for lists as short as documents and queries.
@@ -98,16 +89,6 @@ void BM25::_train(const std::vector<std::string>& corpus) {
 void BM25::_train(const std::vector<long long>& corpus) {
   if (corpus.empty()) return;
   _add_document(corpus);
-}
-
-std::unordered_map<std::string, int> BM25::_token_frequency(
-    const std::vector<std::string>& tokens) const {
-  return CountTokens<std::unordered_map<std::string, int>>(tokens);
-}
-
-std::unordered_map<long long, int> BM25::_token_frequency(
-    const std::vector<long long>& tokens) const {
-  return CountTokens<std::unordered_map<long long, int>>(tokens);
 }
 
 // Merges one document into the statistics, one table update per token. A

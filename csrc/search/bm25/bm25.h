@@ -31,10 +31,6 @@ class BM25 {
   void _train(const std::vector<std::string>& corpus);
   void _train(const std::vector<long long>& corpus);
 
-  std::unordered_map<std::string, int> _token_frequency(
-      const std::vector<std::string>& tokens) const;
-  std::unordered_map<long long, int> _token_frequency(const std::vector<long long>& tokens) const;
-
   double idf(const std::string& qi) const;
 
   template <typename Token>
