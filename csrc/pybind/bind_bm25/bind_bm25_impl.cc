@@ -22,6 +22,8 @@ void BindBM25Impl(py::module_& m) {
       .def(py::init<double, double>(), py::arg("b") = 0.75, py::arg("k1") = 1.2)
       .def("train", py::overload_cast<const Strings&>(&BM25::train))
       .def("train", py::overload_cast<const Ids&>(&BM25::train))
+      .def("load", &BM25::load)
+      .def("dump", &BM25::dump)
       .def("encode_document", py::overload_cast<const Strings&>(&BM25::encode_document, py::const_))
       .def("encode_document", py::overload_cast<const Ids&>(&BM25::encode_document, py::const_))
       .def("encode_query", py::overload_cast<const Strings&>(&BM25::encode_query, py::const_))

@@ -21,7 +21,7 @@
 
 namespace vorda::typing::text::json {
 
-namespace {
+namespace detail {
 
 inline std::string json_escape(const std::string& str) {
   std::string output;
@@ -77,7 +77,7 @@ class CNumericLocale {
   locale_t previous_;
 };
 
-}  // namespace
+}  // namespace detail
 
 class JSON {
  public:
@@ -276,7 +276,7 @@ class JSON {
   // The escaped text of a string, not its raw bytes.
   std::string ToString(bool& ok) const {
     ok = Type == Class::String;
-    return ok ? json_escape(*Internal.String) : std::string();
+    return ok ? detail::json_escape(*Internal.String) : std::string();
   }
 
   std::string ToString() const {
@@ -314,7 +314,7 @@ class JSON {
       case Class::Floating:
         return FormatFloat(Internal.Float);
       case Class::String:
-        return "\"" + json_escape(*Internal.String) + "\"";
+        return "\"" + detail::json_escape(*Internal.String) + "\"";
       case Class::Array: {
         std::string s = "[";
         bool skip = true;
@@ -334,7 +334,7 @@ class JSON {
           // Names are escaped like string values so that the reader, which
           // decodes them, gives back the same bytes.
           s +=
-              pad + "\"" + json_escape(member.first) + "\" : " + member.second.dump(depth + 1, tab);
+              pad + "\"" + detail::json_escape(member.first) + "\" : " + member.second.dump(depth + 1, tab);
           skip = false;
         }
         s += "\n";
@@ -400,7 +400,7 @@ class JSON {
 
   // "%f": six decimals, never an exponent.
   static std::string FormatFloat(double f) {
-    CNumericLocale c_locale;
+    detail::CNumericLocale c_locale;
     char small[64];
     int n = std::snprintf(small, sizeof small, "%f", f);
     if (n < 0) return "";
@@ -424,7 +424,7 @@ inline std::ostream& operator<<(std::ostream& os, const JSON& json) {
   return os;
 }
 
-namespace {
+namespace detail {
 
 // Objects and arrays may nest this deep; the model file needs two levels.
 constexpr int MAX_NESTING_DEPTH = 512;
@@ -752,13 +752,13 @@ inline JSON parse_next(const std::string& str, std::size_t& offset, int depth) {
   }
 }
 
-}  // namespace
+}  // namespace detail
 
 inline JSON JSON::Load(const std::string& str) {
   std::size_t offset = 0;
   try {
-    return parse_next(str, offset, 0);
-  } catch (const NestingTooDeep&) {
+    return detail::parse_next(str, offset, 0);
+  } catch (const detail::NestingTooDeep&) {
     return JSON();
   }
 }

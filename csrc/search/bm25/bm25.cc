@@ -1,9 +1,18 @@
 #include "search/bm25/bm25.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <sstream>
 #include <stdexcept>
+
+#include "search/bm25/_json.h"
 
 namespace vorda::typing::text {
 
@@ -59,6 +68,109 @@ std::map<Token, double> SaturatedDocument(const std::vector<Token>& tokens, doub
   return weights;
 }
 
+// The values of a model text, checked and ready to be taken over.
+struct ModelText {
+  double b = 0.0;
+  double k1 = 0.0;
+  int doc_count = 0;
+  double doc_length_average = 0.0;
+  long long doc_length_total = 0;
+  std::vector<std::pair<std::string, int>> token_frequency;
+};
+
+bool FitsInt(std::int64_t value) {
+  return value >= std::numeric_limits<int>::min() && value <= kMaxCount;
+}
+
+const json::JSON* Member(const json::JSON& root, const std::string& name) {
+  if (root.JSONType() != json::JSON::Class::Object || !root.hasKey(name)) return nullptr;
+  return &root.at(name);
+}
+
+int CountMember(const json::JSON* member, const char* error) {
+  bool ok = false;
+  const std::int64_t count = member == nullptr ? 0 : member->ToInt(ok);
+  if (!ok || !FitsInt(count)) throw std::runtime_error(error);
+  return static_cast<int>(count);
+}
+
+double FloatMember(const json::JSON* member, const char* error) {
+  bool ok = false;
+  const double value = member == nullptr ? 0.0 : member->ToFloat(ok);
+  if (!ok) throw std::runtime_error(error);
+  return value;
+}
+
+// Reads and checks a model text in the order the members are taken over:
+// the token table, then the count, the average, b and k1. A missing table
+// is no error; it leaves the model's own table as it is.
+ModelText ParseModelText(const std::string& json_data) {
+  const json::JSON root = json::JSON::Load(json_data);
+  ModelText model;
+  if (const json::JSON* table = Member(root, "_doc_token_frequency");
+      table != nullptr && table->JSONType() == json::JSON::Class::Object) {
+    model.token_frequency.reserve(static_cast<std::size_t>(table->size()));
+    for (const auto& [token, count] : table->ObjectRange()) {
+      model.token_frequency.emplace_back(token,
+                                         CountMember(&count, "load doc_token_frequency failed"));
+    }
+  }
+  model.doc_count = CountMember(Member(root, "_doc_count"), "load doc_count failed");
+  model.doc_length_average =
+      FloatMember(Member(root, "_doc_length_average"), "load doc_length_average failed");
+  model.b = FloatMember(Member(root, "_b"), "load b failed");
+  model.k1 = FloatMember(Member(root, "_k1"), "load k1 failed");
+
+  // The file keeps no length total; count x average restores it, so that
+  // training goes on from the loaded corpus.
+  const double total = std::round(model.doc_count * model.doc_length_average);
+  constexpr double kTotalLimit = 9223372036854775808.0;  // 2^63
+  if (!(total >= -kTotalLimit && total < kTotalLimit)) {
+    throw std::runtime_error("load doc_length_average failed");
+  }
+  model.doc_length_total = static_cast<long long>(total);
+  return model;
+}
+
+// Writes the whole text, then flushes it to the disk; false on any failure.
+bool WriteFully(int fd, const std::string& text) {
+  for (std::size_t written = 0; written < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+[[noreturn]] void FailToOpen() { throw std::runtime_error("Failed to dump: Unable to open file"); }
+[[noreturn]] void FailToWrite() { throw std::runtime_error("Failed to dump: Unable to write file"); }
+
+// Devices and pipes are written in place: renaming over them would replace
+// the node itself.
+void WriteInPlace(const std::string& filename, const std::string& text) {
+  const int fd = ::open(filename.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) FailToOpen();
+  const bool written = WriteFully(fd, text);
+  if (::close(fd) != 0 || !written) FailToWrite();
+}
+
+// A regular file is replaced through a temporary file beside it, so that a
+// failed write never costs the model that was there before.
+void ReplaceFile(const std::string& filename, const std::string& text) {
+  std::string temporary = filename + ".XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) FailToOpen();
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  bool written = ::fchmod(fd, 0666 & ~mask) == 0 && WriteFully(fd, text) && ::fsync(fd) == 0;
+  written = ::close(fd) == 0 && written;
+  if (!written || std::rename(temporary.c_str(), filename.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    FailToWrite();
+  }
+}
+
 }  // namespace
 
 BM25::BM25(double b, double k1)
@@ -99,7 +211,7 @@ void BM25::_add_document(const std::vector<Token>& corpus) {
   if (_doc_count == kMaxCount) {
     throw std::runtime_error("BM25 document count would exceed 2147483647");
   }
-  if (corpus.size() > static_cast<unsigned long long>(kMaxTotal - _doc_length_total)) {
+  if (_doc_length_total > kMaxTotal - static_cast<long long>(corpus.size())) {
     throw std::runtime_error("BM25 total document length would exceed the signed 64-bit range");
   }
   std::vector<std::size_t> brought_new_key;
@@ -117,6 +229,38 @@ void BM25::_add_document(const std::vector<Token>& corpus) {
   _doc_length_total += static_cast<long long>(corpus.size());
   _doc_length_average =
       static_cast<double>(_doc_length_total) / static_cast<double>(_doc_count);
+}
+
+void BM25::load(const std::string& json_data) {
+  if (json_data.empty()) throw std::runtime_error("json data should not be empty");
+  ModelText model = ParseModelText(json_data);
+  for (auto& [token, count] : model.token_frequency) {
+    _doc_token_frequency.insert_or_assign(std::move(token), count);
+  }
+  _doc_count = model.doc_count;
+  _doc_length_average = model.doc_length_average;
+  _doc_length_total = model.doc_length_total;
+  _b = model.b;
+  _k1 = model.k1;
+}
+
+void BM25::dump(const std::string& filename) const {
+  json::JSON data;
+  json::JSON& table = data["_doc_token_frequency"] = json::Object();
+  for (const auto& [token, count] : _doc_token_frequency) table[token] = count;
+  data["_doc_count"] = _doc_count;
+  data["_doc_length_average"] = _doc_length_average;
+  data["_b"] = _b;
+  data["_k1"] = _k1;
+  std::ostringstream text;
+  text << data;
+
+  struct stat target;
+  if (::stat(filename.c_str(), &target) == 0) {
+    if (S_ISDIR(target.st_mode)) FailToOpen();
+    if (!S_ISREG(target.st_mode)) return WriteInPlace(filename, text.str());
+  }
+  ReplaceFile(filename, text.str());
 }
 
 double BM25::idf(const std::string& qi) const {

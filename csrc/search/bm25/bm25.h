@@ -21,6 +21,13 @@ class BM25 {
   void train(const std::vector<long long>& corpus);
   void train(const std::vector<std::vector<long long>>& corpus);
 
+  // Takes over the statistics of a model text (the JSON itself, not a path).
+  // The whole text is checked first: a refused text changes nothing.
+  void load(const std::string& json_data);
+  // Writes the model text to a file, replacing it only once the new text is
+  // completely written.
+  void dump(const std::string& filename) const;
+
   std::map<std::string, double> encode_document(const std::vector<std::string>& tokens) const;
   std::map<long long, double> encode_document(const std::vector<long long>& tokens) const;
 
