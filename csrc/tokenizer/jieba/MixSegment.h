@@ -36,23 +36,19 @@ class MixSegment : public SegmentTagged {
     Cut(sentence, words, true);
   }
 
+  // Replaces words with the texts of the words of sentence.
   void Cut(const std::string& sentence, std::vector<std::string>& words, bool hmm) const {
-    std::vector<Word> tmp;
-    Cut(sentence, tmp, hmm);
-    GetStringsFromWords(tmp, words);
+    PreFilter pre_filter(symbols_, sentence);
+    std::vector<WordRange> wrs;
+    CutRanges(pre_filter, wrs, hmm);
+    GetStringsFromWordRanges(sentence, wrs, words);
   }
 
   // Replaces words with the words of sentence.
   void Cut(const std::string& sentence, std::vector<Word>& words, bool hmm) const {
     PreFilter pre_filter(symbols_, sentence);
     std::vector<WordRange> wrs;
-    wrs.reserve(sentence.size() / 2);
-    while (pre_filter.HasNext()) {
-      const PreFilter::Range range = pre_filter.Next();
-      Cut(range.begin, range.end, wrs, hmm);
-    }
-    // The ranges point into the filter's decoded sentence: convert them while
-    // it is alive.
+    CutRanges(pre_filter, wrs, hmm);
     words.clear();
     words.reserve(wrs.size());
     GetWordsFromWordRanges(sentence, wrs, words);
@@ -100,6 +96,15 @@ class MixSegment : public SegmentTagged {
   const DictTrie* GetDictTrie() const override { return mpSeg_.GetDictTrie(); }
 
  private:
+  // The ranges point into the filter's decoded sentence: the caller converts
+  // them while the filter is alive.
+  void CutRanges(PreFilter& pre_filter, std::vector<WordRange>& wrs, bool hmm) const {
+    while (pre_filter.HasNext()) {
+      const PreFilter::Range range = pre_filter.Next();
+      Cut(range.begin, range.end, wrs, hmm);
+    }
+  }
+
   // A one-rune word that the HMM may join with its neighbours: anything but a
   // single character of the user dictionary.
   bool IsLoneRune(const WordRange& word) const {

@@ -37,13 +37,7 @@ class QuerySegment : public SegmentBase {
     PreFilter pre_filter(symbols_, sentence);
     std::vector<WordRange> wrs;
     CutRanges(sentence, pre_filter, wrs, hmm);
-    // Straight from the ranges to the texts: no intermediate Word records.
-    words.resize(wrs.size());
-    for (size_t i = 0; i < wrs.size(); ++i) {
-      const WordRange& wr = wrs[i];
-      words[i].assign(sentence, wr.left->offset,
-                      wr.right->offset + wr.right->len - wr.left->offset);
-    }
+    GetStringsFromWordRanges(sentence, wrs, words);
   }
 
   // Replaces words with the words of sentence, each with its own offsets.

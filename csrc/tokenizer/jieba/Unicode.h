@@ -161,6 +161,16 @@ inline void GetWordsFromWordRanges(const std::string& s, const std::vector<WordR
   }
 }
 
+// Replaces strs with the texts of the ranges, skipping the Word records.
+inline void GetStringsFromWordRanges(const std::string& s, const std::vector<WordRange>& wrs,
+                                     std::vector<std::string>& strs) {
+  strs.resize(wrs.size());
+  for (size_t i = 0; i < wrs.size(); ++i) {
+    const WordRange& wr = wrs[i];
+    strs[i].assign(s, wr.left->offset, wr.right->offset + wr.right->len - wr.left->offset);
+  }
+}
+
 inline void GetStringsFromWords(const std::vector<Word>& words, std::vector<std::string>& strs) {
   strs.resize(words.size());
   for (size_t i = 0; i < words.size(); ++i) {
