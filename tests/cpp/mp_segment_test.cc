@@ -97,7 +97,7 @@ TEST_F(MPSegmentTest, DynamicProgramme) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
   const double min_weight = dict_.GetMinWeight();
-  const double impossible = MPSegment::MIN_DOUBLE;
+  const double impossible = MIN_DOUBLE;
   const std::vector<DPCase> cases = {
       {"longer word wins", -1, -1, -1.5, true, "AB", -1.5, {"AB"}},
       {"tie keeps the shorter", -1, -1, -2, true, "A", -2, {"A", "B"}},

@@ -162,8 +162,6 @@ class HMMSegment : public SegmentBase {
  private:
   // Runs up to this many characters decode without touching the heap.
   static constexpr size_t INLINE_RUNES = 128;
-  // The emission score of a character that a state never emits.
-  static constexpr double MIN_DOUBLE = -3.14e+100;
 
   static bool IsAsciiLetter(Rune r) { return ('A' <= r && r <= 'Z') || ('a' <= r && r <= 'z'); }
   static bool IsAsciiDigit(Rune r) { return '0' <= r && r <= '9'; }

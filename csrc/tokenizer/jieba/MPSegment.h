@@ -25,9 +25,6 @@ namespace jieba {
 
 class MPSegment : public SegmentTagged {
  public:
-  // The score of an impossible choice.
-  static constexpr double MIN_DOUBLE = -3.14e+100;
-
   // Borrows the dictionary, which must outlive this segmenter. There is no
   // owning constructor, so copies share the dictionary safely.
   explicit MPSegment(const DictTrie* dictTrie) : dictTrie_(dictTrie), isNeedDestroy_(false) {

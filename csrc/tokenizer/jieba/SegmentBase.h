@@ -18,6 +18,10 @@ namespace jieba {
 // Space, tab, line feed, U+FF0C FULLWIDTH COMMA and U+3002 IDEOGRAPHIC FULL STOP.
 inline constexpr char SPECIAL_SEPARATORS[] = " \t\n\xEF\xBC\x8C\xE3\x80\x82";
 
+// The score of an impossible choice, and its opposite.
+inline constexpr double MIN_DOUBLE = -3.14e+100;
+inline constexpr double MAX_DOUBLE = 3.14e+100;
+
 class SegmentBase {
  public:
   SegmentBase() { XCHECK(ResetSeparators(SPECIAL_SEPARATORS)); }
