@@ -1,0 +1,85 @@
+"""Access to the native module's classes, and the capture of what its loaders
+write on the process's standard error."""
+
+from __future__ import annotations
+
+import contextlib
+import os
+import sys
+import tempfile
+from typing import Iterator, List
+
+
+class MissingNativeFeature(RuntimeError):
+    """The installed `vivividodor` lacks a class or method we need."""
+
+
+def jieba_class():
+    import vivividodor
+
+    cls = getattr(vivividodor, "Jieba", None)
+    if cls is None:
+        raise MissingNativeFeature(
+            "the installed vivividodor module has no Jieba class (it was built without the segmenter)"
+        )
+    return cls
+
+
+def bm25_class():
+    import vivividodor
+
+    return vivividodor.BM25
+
+
+def require_method(obj: object, name: str) -> None:
+    if not hasattr(obj, name):
+        raise MissingNativeFeature(
+            f"the installed vivividodor module's {type(obj).__name__} has no {name} method"
+        )
+
+
+@contextlib.contextmanager
+def captured_stderr() -> Iterator[List[str]]:
+    """Redirect file descriptor 2 for the duration of the block; afterwards
+    the list holds the captured text as its one element. The native loaders
+    log there directly, bypassing sys.stderr."""
+    result: List[str] = []
+    sys.stderr.flush()
+    saved = os.dup(2)
+    try:
+        with tempfile.TemporaryFile() as sink:
+            os.dup2(sink.fileno(), 2)
+            try:
+                yield result
+            finally:
+                sys.stderr.flush()
+                os.dup2(saved, 2)
+                sink.seek(0)
+                result.append(sink.read().decode("utf-8", "replace"))
+    finally:
+        os.close(saved)
+
+
+def first_line(text: str) -> str:
+    for line in text.splitlines():
+        if line.strip():
+            return line.strip()
+    return ""
+
+
+def load_jieba(paths):
+    """Build a Jieba from five paths. Raises RuntimeError carrying the engine's
+    own log line when the resources do not load; returns (jieba, log text)."""
+    cls = jieba_class()
+    with captured_stderr() as log:
+        try:
+            jieba = cls(*paths)
+        except Exception as exc:  # the engine's failure type is its own choice
+            failure = exc
+        else:
+            failure = None
+    text = log[0]
+    if failure is not None:
+        detail = first_line(str(failure)) or first_line(text) or type(failure).__name__
+        raise RuntimeError(f"the resources do not load: {detail}") from failure
+    return jieba, text
