@@ -142,3 +142,32 @@ def test_keys_iterate_in_ascending_order():
     assert list(model.encode_document(["b", "a", "b"])) == ["a", "b"]
     assert list(model.encode_query([3, 1])) == [1, 3]
     assert list(model.encode_query(["中", "ab", "a"])) == ["a", "ab", "中"]
+
+
+class Tokens:
+    """A sequence that is neither a list nor a tuple."""
+
+    def __init__(self, items):
+        self.items = list(items)
+
+    def __len__(self):
+        return len(self.items)
+
+    def __getitem__(self, index):
+        return self.items[index]
+
+
+class Text(str):
+    pass
+
+
+@pytest.mark.parametrize("make", [list, tuple, Tokens])
+@pytest.mark.parametrize("method", ["encode_document", "encode_query"])
+def test_results_have_plain_str_keys_whatever_the_tokens_came_in(make, method):
+    model = two_document_model()
+    tokens = make([Text("b"), b"a", "c", bytearray(b"\xe4\xb8\xad"), "b", "c"])
+    result = getattr(model, method)(tokens)
+    expected = getattr(model, method)(["b", "a", "c", "中", "b", "c"])
+    assert result == expected
+    assert list(result) == ["a", "b", "c", "中"]
+    assert all(type(key) is str for key in result)

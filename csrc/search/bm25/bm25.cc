@@ -26,46 +26,38 @@ const std::string& TokenKey(const std::string& token) { return token; }
 // Ids share the table with strings under their "%lld" spelling.
 std::string TokenKey(long long id) { return std::to_string(id); }
 
+int ThreeWay(const std::string& a, const std::string& b) { return a.compare(b); }
+int ThreeWay(long long a, long long b) { return (a > b) - (a < b); }
+
 // Visits the distinct tokens of a list in ascending order, each with the
-// number of times it occurs. Sorting pointers costs less than building a
-// counting map for lists as short as documents and queries.
+// position of its first occurrence and the number of times it occurs.
+// Sorting positions costs less than building a counting map for lists as
+// short as documents and queries.
 template <typename Token, typename Visit>
 void ForEachDistinctInOrder(const std::vector<Token>& tokens, Visit visit) {
-  std::vector<const Token*> order(tokens.size());
-  for (std::size_t i = 0; i < tokens.size(); ++i) order[i] = &tokens[i];
-  std::sort(order.begin(), order.end(), [](const Token* a, const Token* b) { return *a < *b; });
+  std::vector<std::size_t> order(tokens.size());
+  for (std::size_t i = 0; i < tokens.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&tokens](std::size_t a, std::size_t b) {
+    const int order_of_tokens = ThreeWay(tokens[a], tokens[b]);
+    return order_of_tokens < 0 || (order_of_tokens == 0 && a < b);
+  });
   for (std::size_t run = 0; run < order.size();) {
     std::size_t end = run + 1;
-    while (end < order.size() && *order[end] == *order[run]) ++end;
-    visit(*order[run], static_cast<int>(end - run));
+    while (end < order.size() && tokens[order[end]] == tokens[order[run]]) ++end;
+    visit(order[run], static_cast<int>(end - run));
     run = end;
   }
 }
 
-// Weighs every distinct token once, in ascending order, then normalises the
-// weights to sum to one.
-template <typename Token, typename Idf>
-std::map<Token, double> NormalisedQuery(const std::vector<Token>& tokens, const Idf& idf) {
-  std::map<Token, double> weights;
-  double sum = 0.0;
-  ForEachDistinctInOrder(tokens, [&](const Token& token, int) {
-    const double weight = idf(TokenKey(token));
-    sum += weight;
-    weights.emplace_hint(weights.end(), token, weight);
-  });
-  for (auto& entry : weights) entry.second /= sum;
-  return weights;
-}
-
-// Saturated term frequency c / (K + c) of every distinct token.
+// The ordered map of a sparse vector given by input positions.
 template <typename Token>
-std::map<Token, double> SaturatedDocument(const std::vector<Token>& tokens, double length_factor) {
-  std::map<Token, double> weights;
-  ForEachDistinctInOrder(tokens, [&](const Token& token, int count) {
-    const double c = static_cast<double>(count);
-    weights.emplace_hint(weights.end(), token, c / (length_factor + c));
-  });
-  return weights;
+std::map<Token, double> ByToken(const std::vector<Token>& tokens,
+                                const BM25::PositionWeights& weights) {
+  std::map<Token, double> by_token;
+  for (const auto& [position, weight] : weights) {
+    by_token.emplace_hint(by_token.end(), tokens[position], weight);
+  }
+  return by_token;
 }
 
 // The values of a model text, checked and ready to be taken over.
@@ -255,6 +247,9 @@ void BM25::dump(const std::string& filename) const {
   std::ostringstream text;
   text << data;
 
+  // The system reads a file name only up to a NUL byte: such a name would
+  // write some other file.
+  if (filename.find('\0') != std::string::npos) FailToOpen();
   struct stat target;
   if (::stat(filename.c_str(), &target) == 0) {
     if (S_ISDIR(target.st_mode)) FailToOpen();
@@ -284,28 +279,60 @@ double BM25::_length_factor(std::size_t length) const {
   return ((dl / _doc_length_average) * _b + (1.0 - _b)) * _k1;
 }
 
-std::map<std::string, double> BM25::encode_document(const std::vector<std::string>& tokens) const {
+// Saturated term frequency c / (K + c) of every distinct token.
+template <typename Token>
+BM25::PositionWeights BM25::_document_weights(const std::vector<Token>& tokens) const {
   if (tokens.empty()) return {};
   _check_initialized();
-  return SaturatedDocument(tokens, _length_factor(tokens.size()));
+  const double length_factor = _length_factor(tokens.size());
+  PositionWeights weights;
+  ForEachDistinctInOrder(tokens, [&](std::size_t position, int count) {
+    const double c = static_cast<double>(count);
+    weights.emplace_back(position, c / (length_factor + c));
+  });
+  return weights;
+}
+
+// The idf of every distinct token once, summed in ascending token order, then
+// normalised to sum to one.
+template <typename Token>
+BM25::PositionWeights BM25::_query_weights(const std::vector<Token>& tokens) const {
+  if (tokens.empty()) return {};
+  _check_initialized();
+  PositionWeights weights;
+  double sum = 0.0;
+  ForEachDistinctInOrder(tokens, [&](std::size_t position, int) {
+    const double weight = idf(TokenKey(tokens[position]));
+    sum += weight;
+    weights.emplace_back(position, weight);
+  });
+  for (auto& entry : weights) entry.second /= sum;
+  return weights;
+}
+
+BM25::PositionWeights BM25::encode_document_positions(
+    const std::vector<std::string>& tokens) const {
+  return _document_weights(tokens);
+}
+
+BM25::PositionWeights BM25::encode_query_positions(const std::vector<std::string>& tokens) const {
+  return _query_weights(tokens);
+}
+
+std::map<std::string, double> BM25::encode_document(const std::vector<std::string>& tokens) const {
+  return ByToken(tokens, _document_weights(tokens));
 }
 
 std::map<long long, double> BM25::encode_document(const std::vector<long long>& tokens) const {
-  if (tokens.empty()) return {};
-  _check_initialized();
-  return SaturatedDocument(tokens, _length_factor(tokens.size()));
+  return ByToken(tokens, _document_weights(tokens));
 }
 
 std::map<std::string, double> BM25::encode_query(const std::vector<std::string>& tokens) const {
-  if (tokens.empty()) return {};
-  _check_initialized();
-  return NormalisedQuery(tokens, [this](const std::string& key) { return idf(key); });
+  return ByToken(tokens, _query_weights(tokens));
 }
 
 std::map<long long, double> BM25::encode_query(const std::vector<long long>& tokens) const {
-  if (tokens.empty()) return {};
-  _check_initialized();
-  return NormalisedQuery(tokens, [this](const std::string& key) { return idf(key); });
+  return ByToken(tokens, _query_weights(tokens));
 }
 
 }  // namespace vorda::typing::text

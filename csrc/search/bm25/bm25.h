@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vorda::typing::text {
@@ -14,6 +16,11 @@ namespace vorda::typing::text {
 // decimal text, so the id 42 and the string "42" are one term.
 class BM25 {
  public:
+  // A sparse vector whose entries name their token by the first position of
+  // the input list that holds it, in ascending token order: for callers that
+  // keep the token objects themselves and need no copies of their texts.
+  using PositionWeights = std::vector<std::pair<std::size_t, double>>;
+
   BM25(double b, double k1);
   ~BM25();
 
@@ -34,6 +41,10 @@ class BM25 {
   std::map<std::string, double> encode_query(const std::vector<std::string>& tokens) const;
   std::map<long long, double> encode_query(const std::vector<long long>& tokens) const;
 
+  // encode_document and encode_query of string tokens, by input position.
+  PositionWeights encode_document_positions(const std::vector<std::string>& tokens) const;
+  PositionWeights encode_query_positions(const std::vector<std::string>& tokens) const;
+
  private:
   void _train(const std::vector<std::string>& corpus);
   void _train(const std::vector<long long>& corpus);
@@ -42,6 +53,10 @@ class BM25 {
 
   template <typename Token>
   void _add_document(const std::vector<Token>& corpus);
+  template <typename Token>
+  PositionWeights _document_weights(const std::vector<Token>& tokens) const;
+  template <typename Token>
+  PositionWeights _query_weights(const std::vector<Token>& tokens) const;
   void _check_initialized() const;
   double _length_factor(std::size_t length) const;
 
