@@ -39,9 +39,34 @@ struct type_caster<StringTokens> {
   PYBIND11_TYPE_CASTER(StringTokens, _("List[str]"));
 
   bool load(handle src, bool convert) {
+    if (LoadExactStrings(src)) return true;
     make_caster<std::vector<std::string>> tokens;
     if (!tokens.load(src, convert)) return false;
     value.tokens = cast_op<std::vector<std::string>&&>(std::move(tokens));
+    value.source = reinterpret_borrow<object>(src);
+    return true;
+  }
+
+ private:
+  // The common case, a list or tuple of exact str, read straight from the
+  // items; anything else goes the general way.
+  bool LoadExactStrings(handle src) {
+    if (!PyList_CheckExact(src.ptr()) && !PyTuple_CheckExact(src.ptr())) return false;
+    const Py_ssize_t size = PySequence_Fast_GET_SIZE(src.ptr());
+    PyObject** items = PySequence_Fast_ITEMS(src.ptr());
+    std::vector<std::string> tokens;
+    tokens.reserve(static_cast<std::size_t>(size));
+    for (Py_ssize_t i = 0; i < size; ++i) {
+      if (!PyUnicode_CheckExact(items[i])) return false;
+      Py_ssize_t length = 0;
+      const char* text = PyUnicode_AsUTF8AndSize(items[i], &length);
+      if (text == nullptr) {
+        PyErr_Clear();
+        return false;
+      }
+      tokens.emplace_back(text, static_cast<std::size_t>(length));
+    }
+    value.tokens = std::move(tokens);
     value.source = reinterpret_borrow<object>(src);
     return true;
   }
@@ -83,6 +108,8 @@ using Ids = std::vector<long long>;
 
 namespace {
 
+void Train(BM25& model, const StringTokens& corpus) { model.train(corpus.tokens); }
+
 StringWeights EncodeDocument(const BM25& model, const StringTokens& tokens) {
   return {tokens, model.encode_document_positions(tokens.tokens)};
 }
@@ -98,7 +125,7 @@ StringWeights EncodeQuery(const BM25& model, const StringTokens& tokens) {
 void BindBM25Impl(py::module_& m) {
   py::class_<BM25, std::shared_ptr<BM25>>(m, "BM25")
       .def(py::init<double, double>(), py::arg("b") = 0.75, py::arg("k1") = 1.2)
-      .def("train", py::overload_cast<const std::vector<std::string>&>(&BM25::train))
+      .def("train", &Train)
       .def("train", py::overload_cast<const Ids&>(&BM25::train))
       .def("load", &BM25::load)
       .def("dump", &BM25::dump)
