@@ -186,6 +186,20 @@ TEST(DictTrieTest, MissingUserDictionary) {
             "exp: [ifs.is_open()] false. open " + path + " failed");
 }
 
+// A path that opens but cannot be read, such as a directory, is an error and
+// not an empty dictionary; without the check a directory as user dictionary
+// gave a dictionary without the user words and no message.
+TEST(DictTrieTest, UnreadableDictionaryFailsTheLoad) {
+  const string directory = VIVIVIDODOR_FIXTURES;
+  const string message = "exp: [!ifs.bad()] false. read " + directory + " failed";
+  string log;
+  EXPECT_EQ(LoadError(directory, "", &log), message);
+  EXPECT_NE(log.find(" FATAL " + message + "\n"), string::npos) << log;
+  EXPECT_EQ(
+      LoadError(Fixture("dict_two_words.utf8"), Fixture("dict_user_first.utf8") + "|" + directory),
+      message);
+}
+
 TEST(DictTrieTest, MalformedMainDictionaries) {
   struct Case {
     const char* fixture;

@@ -205,6 +205,21 @@ TEST(HMMModelTest, MissingFileThrowsTheOpenMessage) {
       << err;
 }
 
+// A directory opens as a stream but cannot be read: that is reported as such,
+// not as a file without lines.
+TEST(HMMModelTest, UnreadablePathThrowsTheReadMessage) {
+  const std::string message = "exp: [!ifile.bad()] false. read " + kFixtures + " failed";
+  testing::internal::CaptureStderr();
+  try {
+    HMMModel model(kFixtures);
+    ADD_FAILURE() << "loaded";
+  } catch (const limonp::FatalError& e) {
+    EXPECT_EQ(std::string(e.what()), message);
+  }
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find(" FATAL " + message + "\n"), std::string::npos) << err;
+}
+
 TEST(HMMModelTest, FailedReloadLeavesTheModelAsItWas) {
   HMMModel model(kFixtures + "/hmm_model_bare.utf8");
   const HMMModel before(model);

@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using std::string;
@@ -316,6 +320,89 @@ TEST_F(JiebaTest, ThreadsCuttingAtOnceAgreeWithSequentialCuts) {
   EXPECT_EQ(mismatches.load(), 0u);
 }
 
+// Everything a facade offers, from several threads at once, on sentences that
+// also exercise the paths the cut and search tests leave out: sentences that
+// do not decode (their log lines are written from all threads at once and
+// must stay whole) and a piece longer than the dictionary search's window.
+struct Everything {
+  vector<Word> cut;
+  vector<string> all, hmm, small;
+  vector<std::pair<string, string>> tagged;
+  string tag;
+  bool found = false;
+
+  Everything(const Jieba& jieba, const string& s) {
+    jieba.Cut(s, cut, true);
+    jieba.CutAll(s, all);
+    jieba.CutHMM(s, hmm);
+    jieba.CutSmall(s, small, 3);
+    jieba.Tag(s, tagged);
+    tag = jieba.LookupTag(s);
+    found = jieba.Find(s);
+  }
+  bool operator==(const Everything& o) const {
+    if (cut.size() != o.cut.size()) return false;
+    for (size_t i = 0; i < cut.size(); ++i) {
+      if (cut[i].word != o.cut[i].word || cut[i].offset != o.cut[i].offset ||
+          cut[i].unicode_offset != o.cut[i].unicode_offset ||
+          cut[i].unicode_length != o.cut[i].unicode_length) {
+        return false;
+      }
+    }
+    return all == o.all && hmm == o.hmm && small == o.small && tagged == o.tagged && tag == o.tag &&
+           found == o.found;
+  }
+};
+
+TEST_F(JiebaTest, EveryOperationFromManyThreads) {
+  vector<string> sentences = HandPickedSentences();
+  const vector<string> random = RandomSentences(60);
+  sentences.insert(sentences.end(), random.begin(), random.end());
+  sentences.push_back("我们\xE5\x8C");                // cut off at the end
+  sentences.push_back(string("ab") + '\xF8' + "cd");  // a byte that cannot lead
+  sentences.push_back("北京");
+  string long_piece;
+  while (long_piece.size() < 3 * 9000) long_piece += "中华人民共和国的大学生研究云朵";
+  sentences.push_back(long_piece);
+
+  testing::internal::CaptureStderr();
+  vector<Everything> expected;
+  for (const string& s : sentences) expected.emplace_back(*jieba_, s);
+  const string sequential_log = testing::internal::GetCapturedStderr();
+  const size_t lines_per_pass =
+      static_cast<size_t>(std::count(sequential_log.begin(), sequential_log.end(), '\n'));
+  ASSERT_GT(lines_per_pass, 0u) << "the undecodable sentences should log";
+
+  const size_t kThreads = 4, kRounds = 3;
+  std::atomic<size_t> mismatches(0);
+  testing::internal::CaptureStderr();
+  vector<std::thread> threads;
+  for (size_t t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (size_t round = 0; round < kRounds; ++round) {
+        for (size_t k = 0; k < sentences.size(); ++k) {
+          const size_t i = (k + t * 7) % sentences.size();
+          if (!(Everything(*jieba_, sentences[i]) == expected[i])) ++mismatches;
+        }
+      }
+    });
+  }
+  for (std::thread& th : threads) th.join();
+  const string log = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(mismatches.load(), 0u);
+
+  // Every line whole: no line was written into the middle of another.
+  const std::regex line(
+      "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} csrc/tokenizer/jieba/[A-Za-z]+\\.h:"
+      "[0-9]+ ERROR [^\n]*");
+  size_t lines = 0;
+  std::istringstream in(log);
+  for (string l; std::getline(in, l); ++lines) {
+    ASSERT_TRUE(std::regex_match(l, line)) << l;
+  }
+  EXPECT_EQ(lines, lines_per_pass * kThreads * kRounds);
+}
+
 TEST(JiebaBuildTest, UserDictionariesAreOptionalAndSeparable) {
   Paths p;
   p.user = "";
@@ -337,7 +424,7 @@ TEST(JiebaBuildTest, BadResourceFailsTheConstruction) {
     Paths paths;
     string message;
   };
-  vector<Case> cases(9);
+  vector<Case> cases(14);
   cases[0].paths.dict = "/no/such/dict";
   cases[0].paths.model = "/no/such/model";
   cases[0].paths.user = "/no/such/user";
@@ -366,6 +453,19 @@ TEST(JiebaBuildTest, BadResourceFailsTheConstruction) {
   cases[7].message = "exp: [tmp.size() == STATUS_SUM] false. ";
   cases[8].paths.dict = Fixture("kw_idf_empty.utf8");
   cases[8].message = "exp: [!static_node_infos_.empty()] false. ";
+  // A NUL byte would end the name the system sees, at a file that exists: a
+  // path holding one opens nothing.
+  const string nul = string("\0", 1) + "/more";
+  cases[9].paths.dict += nul;
+  cases[9].message = "exp: [ifs.is_open()] false. open " + cases[9].paths.dict + " failed.";
+  cases[10].paths.user = Fixture("jieba_user.utf8") + nul;
+  cases[10].message = "exp: [ifs.is_open()] false. open " + cases[10].paths.user + " failed";
+  cases[11].paths.model += nul;
+  cases[11].message = "exp: [ifile.is_open()] false. open " + cases[11].paths.model + " failed";
+  cases[12].paths.idf += nul;
+  cases[12].message = "exp: [ifs.is_open()] false. open " + cases[12].paths.idf + " failed";
+  cases[13].paths.stop += nul;
+  cases[13].message = "exp: [ifs.is_open()] false. open " + cases[13].paths.stop + " failed";
 
   for (const Case& c : cases) {
     testing::internal::CaptureStderr();
@@ -373,7 +473,7 @@ TEST(JiebaBuildTest, BadResourceFailsTheConstruction) {
     try {
       Build(c.paths);
     } catch (const limonp::FatalError& e) {
-      what = e.what();
+      what = e.message();
     }
     const string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(what, c.message);

@@ -321,6 +321,23 @@ TEST(LoggingTest, FailedCheckWritesFatalLineThenThrows) {
       << out;
 }
 
+// A message may quote a file name or line holding a NUL byte; what() stops
+// there, message() keeps all of it, and so does a copy.
+TEST(LoggingTest, FatalErrorKeepsAMessageWithNulBytes) {
+  const string name("a\0b", 3);
+  testing::internal::CaptureStderr();
+  try {
+    XCHECK(false) << "open " << name << " failed";
+    ADD_FAILURE() << "no exception";
+  } catch (const limonp::FatalError& e) {
+    const limonp::FatalError copy = e;
+    EXPECT_EQ(copy.message(), "exp: [false] false. open " + name + " failed");
+    EXPECT_STREQ(copy.what(), "exp: [false] false. open a");
+  }
+  const string out = testing::internal::GetCapturedStderr();
+  EXPECT_NE(out.find(" FATAL exp: [false] false. open " + name + " failed\n"), string::npos);
+}
+
 TEST(LoggingTest, FatalErrorIsRuntimeError) {
   testing::internal::CaptureStderr();
   EXPECT_THROW(XLOG(FATAL) << "stop", std::runtime_error);

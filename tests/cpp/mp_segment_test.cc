@@ -289,6 +289,53 @@ TEST_F(MPSegmentTest, CutsTileTheInput) {
   }
 }
 
+// A long piece is searched in windows to bound its memory; the words must be
+// those of the programme over the whole piece at once, also across window
+// edges and with exact ties.
+TEST_F(MPSegmentTest, LongPiecesCutAsAWhole) {
+  DictTrie words_dict(Fixture("jieba_dict.utf8"));
+  MPSegment words_segment(&words_dict);
+  const std::vector<std::string> pieces = {
+      "我们", "喜欢", "北京",   "大学", "北京大学", "学生", "中华人民共和国",
+      "共和", "人民", "研究生", "生命", "起源",     "的",   "x",
+      "中",   "A",    "B",      "AB"};
+  uint32_t state = 2024;
+  for (size_t runes : {size_t(8191), size_t(8192), size_t(8193), size_t(20000), size_t(40001)}) {
+    std::string sentence;
+    for (size_t count = 0; count < runes;) {
+      state = state * 1103515245u + 12345u;
+      RuneStrArray piece;
+      ASSERT_TRUE(DecodeRunesInString(pieces[(state >> 16) % pieces.size()], piece));
+      for (const RuneStr& rune : piece) {
+        if (count == runes) break;
+        sentence += pieces[(state >> 16) % pieces.size()].substr(rune.offset, rune.len);
+        count++;
+      }
+    }
+    RuneStrArray decoded;
+    ASSERT_TRUE(DecodeRunesInString(sentence, decoded));
+    ASSERT_EQ(decoded.size(), runes);
+    for (const MPSegment* segment : {&words_segment, &tie_segment_}) {
+      for (size_t max_word_len : {size_t(0), size_t(1), size_t(2), size_t(3), MAX_WORD_LENGTH}) {
+        SCOPED_TRACE(testing::Message() << decoded.size() << " runes, max " << max_word_len);
+        std::vector<Dag> dags;
+        segment->GetDictTrie()->Find(decoded.begin(), decoded.end(), dags, max_word_len);
+        segment->CalcDP(dags);
+        std::vector<WordRange> expected;
+        segment->CutByDag(decoded.begin(), decoded.end(), dags, expected);
+
+        std::vector<WordRange> cut;
+        segment->Cut(decoded.begin(), decoded.end(), cut, max_word_len);
+        ASSERT_EQ(cut.size(), expected.size());
+        for (size_t i = 0; i < cut.size(); i++) {
+          ASSERT_EQ(cut[i].left, expected[i].left) << "word " << i;
+          ASSERT_EQ(cut[i].right, expected[i].right) << "word " << i;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace jieba
 }  // namespace text

@@ -113,6 +113,18 @@ def test_malformed_resources_raise(capfd):
     assert "FATAL" in capfd.readouterr().err
 
 
+def test_message_quoting_bytes_that_are_not_utf8_stays_a_runtime_error(tmp_path, capfdbinary):
+    # The log line keeps the raw bytes; the exception shows them escaped
+    # instead of failing to become a str (a UnicodeDecodeError).
+    bad = tmp_path / "dict.utf8"
+    bad.write_bytes(b"\xff\xfe 1\n")
+    with pytest.raises(RuntimeError) as error:
+        Jieba(**dict(PATHS, dict_path=str(bad)))
+    message = "exp: [buf.size() == DICT_COLUMN_NUM] false. split result illegal, line:"
+    assert str(error.value) == message + "\\xff\\xfe 1"
+    assert capfdbinary.readouterr().err.endswith(message.encode() + b"\xff\xfe 1\n")
+
+
 def test_threads_share_one_instance(tokenizer):
     rng = random.Random(11)
     sentences = [random_sentence(rng) * 20 for _ in range(200)]

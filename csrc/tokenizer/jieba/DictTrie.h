@@ -17,7 +17,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -107,10 +106,16 @@ class DictTrie {
     CreateTrie(static_node_infos_);
   }
 
-  static std::string ReadAll(std::ifstream& ifs) {
-    std::ostringstream content;
-    content << ifs.rdbuf();  // sets failbit on content for an empty file; harmless
-    return content.str();
+  // The whole file. A read that fails part way (the path names a directory,
+  // or the disk reports an error) is a failed check, not a shorter dictionary.
+  static std::string ReadAll(std::ifstream& ifs, const std::string& path) {
+    std::string content;
+    char chunk[1 << 16];
+    while (ifs.read(chunk, sizeof chunk) || ifs.gcount() > 0) {
+      content.append(chunk, static_cast<size_t>(ifs.gcount()));
+    }
+    XCHECK(!ifs.bad()) << "read " << path << " failed";
+    return content;
   }
 
   // The number of lines ForEachLine visits.
@@ -137,9 +142,10 @@ class DictTrie {
   }
 
   void LoadDict(const std::string& filePath) {
-    std::ifstream ifs(filePath.c_str(), std::ios::in | std::ios::binary);
+    std::ifstream ifs;
+    if (limonp::IsFileName(filePath)) ifs.open(filePath.c_str(), std::ios::in | std::ios::binary);
     XCHECK(ifs.is_open()) << "open " << filePath << " failed.";
-    const std::string content = ReadAll(ifs);
+    const std::string content = ReadAll(ifs, filePath);
     ifs.close();
     // One entry per line at most: reserve once, so that Shrink has little
     // or nothing to give back.
@@ -158,9 +164,10 @@ class DictTrie {
   void LoadUserDict(const std::string& filePaths) {
     std::vector<std::string> files = limonp::Split(filePaths, "|;");
     for (size_t i = 0; i < files.size(); i++) {
-      std::ifstream ifs(files[i].c_str(), std::ios::in | std::ios::binary);
+      std::ifstream ifs;
+      if (limonp::IsFileName(files[i])) ifs.open(files[i].c_str(), std::ios::in | std::ios::binary);
       XCHECK(ifs.is_open()) << "open " << files[i] << " failed";
-      const std::string content = ReadAll(ifs);
+      const std::string content = ReadAll(ifs, files[i]);
       ifs.close();
       static_node_infos_.reserve(static_node_infos_.size() + CountLines(content));
       ForEachLine(content, [this](const std::string& line) {

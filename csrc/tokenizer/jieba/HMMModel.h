@@ -160,8 +160,13 @@ struct HMMModel {
   }
 
   void ReadModel(const std::string& filePath) {
-    std::ifstream ifile(filePath.c_str());
+    std::ifstream ifile;
+    if (limonp::IsFileName(filePath)) ifile.open(filePath.c_str());
     XCHECK(ifile.is_open()) << "open " << filePath << " failed";
+    // A path that opens but cannot be read (a directory) says so, instead of
+    // reading as a file without lines.
+    ifile.peek();
+    XCHECK(!ifile.bad()) << "read " << filePath << " failed";
     std::string line;
     std::vector<std::string> tmp;
 

@@ -45,7 +45,8 @@ class KeywordExtractor {
   // Replaces the IDF table with the file's. Lines are "word value"; an empty
   // or malformed line is logged and skipped but still counts in the average.
   void LoadIdfDict(const std::string& idfPath) {
-    std::ifstream ifs(idfPath.c_str(), std::ios::in | std::ios::binary);
+    std::ifstream ifs;
+    if (limonp::IsFileName(idfPath)) ifs.open(idfPath.c_str(), std::ios::in | std::ios::binary);
     XCHECK(ifs.is_open()) << "open " << idfPath << " failed";
     std::unordered_map<std::string, double> idfMap;
     std::string line;
@@ -76,7 +77,8 @@ class KeywordExtractor {
 
   // Replaces the stop words with the lines of the file, taken as they are.
   void LoadStopWordDict(const std::string& filePath) {
-    std::ifstream ifs(filePath.c_str(), std::ios::in | std::ios::binary);
+    std::ifstream ifs;
+    if (limonp::IsFileName(filePath)) ifs.open(filePath.c_str(), std::ios::in | std::ios::binary);
     XCHECK(ifs.is_open()) << "open " << filePath << " failed";
     std::unordered_set<std::string> stopWords;
     std::string line;

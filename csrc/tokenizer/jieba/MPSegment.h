@@ -70,6 +70,11 @@ class MPSegment : public SegmentTagged {
   // character is always a candidate.
   void Cut(RuneStrArray::const_iterator begin, RuneStrArray::const_iterator end,
            std::vector<WordRange>& words, size_t max_word_len = MAX_WORD_LENGTH) const {
+    const size_t n = static_cast<size_t>(end - begin);
+    if (n > DAG_WINDOW && max_word_len <= DAG_WINDOW) {
+      CutLongRange(begin, end, words, max_word_len);
+      return;
+    }
     std::vector<Dag> dags;
     dictTrie_->Find(begin, end, dags, max_word_len);
     CalcDP(dags);
@@ -134,6 +139,61 @@ class MPSegment : public SegmentTagged {
   }
 
  private:
+  // A piece longer than this many characters is searched in windows of this
+  // size: a Dag takes a few hundred bytes, which for a long piece without
+  // separators (a 50 MB line) would come to hundreds of times the input.
+  static constexpr size_t DAG_WINDOW = 8192;
+
+  // The same path as CalcDP and CutByDag over the whole range, with the
+  // candidate lists looked up one window at a time from the end; only the best
+  // score and the chosen entry of each position are kept. A word starting in a
+  // window ends at most max_word_len - 1 positions further on, so looking up
+  // the window plus that much of what follows gives the very candidate lists
+  // of a lookup over the whole range, and the scores are added up in the same
+  // order as CalcDP adds them.
+  void CutLongRange(RuneStrArray::const_iterator begin, RuneStrArray::const_iterator end,
+                    std::vector<WordRange>& words, size_t max_word_len) const {
+    const size_t n = static_cast<size_t>(end - begin);
+    const size_t reach = max_word_len == 0 ? 0 : max_word_len - 1;
+    const double min_weight = dictTrie_->GetMinWeight();
+    std::vector<double> weight(n);
+    std::vector<const DictUnit*> chosen(n);
+    std::vector<Dag> dags;
+    for (size_t hi = n; hi > 0;) {
+      const size_t lo = hi > DAG_WINDOW ? hi - DAG_WINDOW : 0;
+      const size_t stop = n - hi < reach ? n : hi + reach;
+      dictTrie_->Find(begin + lo, begin + stop, dags, max_word_len);
+      for (size_t i = hi; i-- > lo;) {
+        const DictUnit* pick = nullptr;
+        double best = MIN_DOUBLE;
+        for (const std::pair<size_t, const DictUnit*>& next : dags[i - lo].nexts) {
+          const size_t j = lo + next.first;
+          const DictUnit* unit = next.second;
+          double val = 0.0;
+          if (j + 1 < n) {
+            val += weight[j + 1];
+          }
+          val += unit != nullptr ? unit->weight : min_weight;
+          if (val > best) {
+            pick = unit;
+            best = val;
+          }
+        }
+        weight[i] = best;
+        chosen[i] = pick;
+      }
+      hi = lo;
+    }
+    for (size_t i = 0; i < n;) {
+      size_t k = chosen[i] != nullptr ? chosen[i]->word.size() : 1;
+      if (k == 0 || k > n - i) {
+        k = 1;
+      }
+      words.push_back(WordRange(begin + i, begin + i + k - 1));
+      i += k;
+    }
+  }
+
   const DictTrie* dictTrie_;
   bool isNeedDestroy_;
   PosTagger tagger_;

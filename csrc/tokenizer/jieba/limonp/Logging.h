@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <ctime>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -35,7 +36,15 @@ inline constexpr const char* LOG_TIME_FORMAT = "%Y-%m-%d %H:%M:%S";
 // line without its header, e.g. "exp: [ifs.is_open()] false. open x failed.".
 class FatalError : public std::runtime_error {
  public:
-  explicit FatalError(const std::string& message) : std::runtime_error(message) {}
+  explicit FatalError(const std::string& message)
+      : std::runtime_error(message), message_(std::make_shared<const std::string>(message)) {}
+
+  // The whole message. what() ends at the first NUL byte, which a quoted file
+  // name or resource line may hold.
+  const std::string& message() const { return *message_; }
+
+ private:
+  std::shared_ptr<const std::string> message_;  // shared: copies cannot throw
 };
 
 class Logger {

@@ -72,6 +72,11 @@ inline std::string& LTrim(std::string& s) {
 
 inline std::string& Trim(std::string& s) { return LTrim(RTrim(s)); }
 
+// Whether s can be given to the system as a file name: the system reads a
+// name only up to its first NUL byte, so a name holding one would open some
+// other file, and the loaders refuse to open it at all.
+inline bool IsFileName(const std::string& s) { return s.find('\0') == std::string::npos; }
+
 inline bool StartsWith(const std::string& str, const std::string& prefix) {
   if (prefix.size() > str.size()) {
     return false;
