@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "expect_tiles.h"
 #include "tokenizer/jieba/DictTrie.h"
 #include "tokenizer/jieba/HMMModel.h"
 #include "tokenizer/jieba/HMMSegment.h"
@@ -178,23 +179,11 @@ std::vector<std::string> RandomSentences() {
 TEST_F(MixSegmentTest, CutsTileTheInputAndWithoutHmmMatchTheDictionaryCut) {
   for (const std::string& sentence : RandomSentences()) {
     SCOPED_TRACE(sentence);
-    RuneStrArray runes;
-    ASSERT_TRUE(DecodeRunesInString(sentence, runes));
     for (const MixSegment* segment : {&segment_, &user_segment_}) {
       for (bool hmm : {true, false}) {
         std::vector<Word> words;
         segment->Cut(sentence, words, hmm);
-        std::string joined;
-        uint32_t runes_seen = 0;
-        for (const Word& word : words) {
-          EXPECT_FALSE(word.word.empty());
-          EXPECT_EQ(word.offset, joined.size());
-          EXPECT_EQ(word.unicode_offset, runes_seen);
-          joined += word.word;
-          runes_seen += word.unicode_length;
-        }
-        EXPECT_EQ(joined, sentence);
-        EXPECT_EQ(runes_seen, runes.size());
+        ExpectTiles(sentence, words);
       }
       Words mixed;
       segment->Cut(sentence, mixed, false);

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "expect_tiles.h"
 #include "tokenizer/jieba/DictTrie.h"
 #include "tokenizer/jieba/MPSegment.h"
 #include "tokenizer/jieba/Unicode.h"
@@ -36,23 +37,6 @@ Words CutRange(const MPSegment& segment, const std::string& text, size_t max_wor
     words.push_back(GetWordFromRunes(text, range.left, range.right).word);
   }
   return words;
-}
-
-// Checks that words tile sentence: in order, no gap, no overlap.
-void ExpectTiles(const std::string& sentence, const std::vector<Word>& words) {
-  RuneStrArray runes;
-  ASSERT_TRUE(DecodeRunesInString(sentence, runes));
-  std::string joined;
-  uint32_t runes_seen = 0;
-  for (const Word& word : words) {
-    EXPECT_FALSE(word.word.empty());
-    EXPECT_EQ(word.offset, joined.size());
-    EXPECT_EQ(word.unicode_offset, runes_seen);
-    joined += word.word;
-    runes_seen += word.unicode_length;
-  }
-  EXPECT_EQ(joined, sentence);
-  EXPECT_EQ(runes_seen, runes.size());
 }
 
 // mp_dict: A, B, AB and PQR, all of weight ln(1/4). mp_dict_tie: A and B of
