@@ -1,5 +1,5 @@
-"""Access to the native module's classes, and the capture of what its loaders
-write on the process's standard error."""
+"""Building the native tokenizer, and the capture of what its loaders write on
+the process's standard error."""
 
 from __future__ import annotations
 
@@ -9,33 +9,7 @@ import sys
 import tempfile
 from typing import Iterator, List
 
-
-class MissingNativeFeature(RuntimeError):
-    """The installed `vivividodor` lacks a class or method we need."""
-
-
-def jieba_class():
-    import vivividodor
-
-    cls = getattr(vivividodor, "Jieba", None)
-    if cls is None:
-        raise MissingNativeFeature(
-            "the installed vivividodor module has no Jieba class (it was built without the segmenter)"
-        )
-    return cls
-
-
-def bm25_class():
-    import vivividodor
-
-    return vivividodor.BM25
-
-
-def require_method(obj: object, name: str) -> None:
-    if not hasattr(obj, name):
-        raise MissingNativeFeature(
-            f"the installed vivividodor module's {type(obj).__name__} has no {name} method"
-        )
+import vivividodor
 
 
 @contextlib.contextmanager
@@ -70,10 +44,9 @@ def first_line(text: str) -> str:
 def load_jieba(paths):
     """Build a Jieba from five paths. Raises RuntimeError carrying the engine's
     own log line when the resources do not load; returns (jieba, log text)."""
-    cls = jieba_class()
     with captured_stderr() as log:
         try:
-            jieba = cls(*paths)
+            jieba = vivividodor.Jieba(*paths)
         except Exception as exc:  # the engine's failure type is its own choice
             failure = exc
         else:

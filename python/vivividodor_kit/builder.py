@@ -29,7 +29,7 @@ from pathlib import Path
 from typing import Callable, Dict, Iterator, List, Optional, Sequence, Tuple, Union
 
 from . import formats
-from ._native import MissingNativeFeature, load_jieba
+from ._native import load_jieba
 from .formats import B, E, M, S, HmmParameters
 from .paths import RESOURCE_FILE_NAMES, ResourcePaths, resource_paths
 from .stopwords import builtin_stop_words
@@ -664,13 +664,10 @@ def validate_files(paths: ResourcePaths) -> None:
 def check_resources(paths: Sequence[str]) -> None:
     """Load the five files into `vivividodor.Jieba` and cut a few sentences.
 
-    Raises `ResourceCheckError` if the class is missing, the construction
-    fails, the loaders log any problem, or a cut does not give its sentence
+    Raises `ResourceCheckError` if the construction fails, the loaders log any problem, or a cut does not give its sentence
     back."""
     try:
         jieba, log = load_jieba(paths)
-    except MissingNativeFeature as exc:
-        raise ResourceCheckError(f"cannot check the resources: {exc}") from None
     except RuntimeError as exc:
         raise ResourceCheckError(str(exc)) from None
     logged = [line for line in log.splitlines() if line.strip()]

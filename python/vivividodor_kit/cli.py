@@ -14,6 +14,8 @@ import sys
 from pathlib import Path
 from typing import Iterable, Iterator, Optional, Sequence, Tuple
 
+import vivividodor
+
 from . import _native, builder
 from .paths import ResourcePaths, default_paths, resource_paths
 from .retrieval import SparseIndex, Tokenizer, whitespace_tokens
@@ -105,10 +107,7 @@ def _tokenizer(args: argparse.Namespace):
     if getattr(args, "pretokenized", False):
         return whitespace_tokens
     paths = _resource_paths(args)
-    try:
-        return Tokenizer(paths, search=args.search, drop_stop_words=not args.keep_stop_words)
-    except _native.MissingNativeFeature as exc:
-        raise CommandError(f"{exc}; use --pretokenized for text that is already segmented") from None
+    return Tokenizer(paths, search=args.search, drop_stop_words=not args.keep_stop_words)
 
 
 def _load_model(path: str):
@@ -118,8 +117,7 @@ def _load_model(path: str):
         raise CommandError(f"cannot read model {path}: {exc.strerror or exc}") from None
     except UnicodeDecodeError:
         raise CommandError(f"model {path} is not UTF-8 text") from None
-    model = _native.bm25_class()()
-    _native.require_method(model, "load")
+    model = vivividodor.BM25()
     with _native.captured_stderr() as log:
         try:
             model.load(text)
@@ -146,8 +144,7 @@ def cmd_cut(args: argparse.Namespace) -> int:
 
 def cmd_index(args: argparse.Namespace) -> int:
     tokenize = _tokenizer(args)
-    model = _native.bm25_class()(args.b, args.k1)
-    _native.require_method(model, "dump")
+    model = vivividodor.BM25(args.b, args.k1)
     documents = 0
     empty = 0
     for _, _, line in _input_lines(args.files):
@@ -387,7 +384,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         return int(exit_.code or 0) if not isinstance(exit_.code, str) else 2
     try:
         return args.run(args)
-    except (CommandError, builder.BuildError, _native.MissingNativeFeature) as exc:
+    except (CommandError, builder.BuildError) as exc:
         message = str(exc)
     except RuntimeError as exc:  # the engine's errors, e.g. resources that do not load
         message = str(exc)

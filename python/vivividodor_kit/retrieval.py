@@ -6,6 +6,8 @@ import heapq
 import unicodedata
 from typing import Callable, Dict, Iterable, List, Mapping, NamedTuple, Optional, Sequence
 
+import vivividodor
+
 from . import _native, formats
 from .paths import ResourcePaths, default_paths
 
@@ -74,7 +76,7 @@ class SparseIndex:
 
     def __init__(self, tokenize: Callable[[str], List[str]], model=None, *, b: float = 0.75, k1: float = 1.2):
         self.tokenize = tokenize
-        self.model = model if model is not None else _native.bm25_class()(b, k1)
+        self.model = model if model is not None else vivividodor.BM25(b, k1)
         self.texts: List[str] = []
         self.vectors: List[Dict[str, float]] = []
 
